@@ -1,0 +1,36 @@
+// The text of a number in a list-directed output field.
+#pragma once
+
+#include <cstdint>
+
+namespace textio {
+
+enum class RealKind { REAL32, REAL64 };
+
+inline constexpr int INTEGER_FIELD_WIDTH = 11;
+inline constexpr int REAL32_FIELD_WIDTH = 15;
+inline constexpr int REAL64_FIELD_WIDTH = 24;
+// The longest text of any kind fits this buffer.
+inline constexpr int MAX_NUMBER_TEXT = 32;
+
+// A real value's first 17 significant digits (see realText), or its name
+// when it is not finite.
+struct DigitString {
+    bool negative;
+    bool finite;
+    int exponent;       // value = 0.d1d2... x 10^exponent
+    int length;         // digits (or name characters) in `digits`
+    char digits[17];
+};
+
+DigitString toDigitString(double value) noexcept;
+
+// Write the text into `text` (at least MAX_NUMBER_TEXT characters) and return its length.
+int integerText(std::int32_t value, char* text) noexcept;
+int realText(double value, RealKind kind, char* text) noexcept;
+
+constexpr int fieldWidth(RealKind kind) {
+    return kind == RealKind::REAL32 ? REAL32_FIELD_WIDTH : REAL64_FIELD_WIDTH;
+}
+
+}  // namespace textio

@@ -1,0 +1,9 @@
+// The program's entry: start the text layer, run the dialogue, end the process.
+#include "textio/errors.h"
+#include "textio/units.h"
+
+int main(int argc, char** argv) {
+    textio::startUnits(argc, argv);
+    textio::armFloatingPointTraps();
+    textio::endProcess(0);
+}
