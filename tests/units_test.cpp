@@ -281,6 +281,23 @@ TEST_F(UnitsTest, BlankNamesTakeTheCommandLineArgumentsInTurn) {
     EXPECT_EQ(findConnection(2, Direction::INPUT).name(), path("second.dat"));
 }
 
+TEST(ConsoleConnections, SharedOnlyWhenBothStreamsAreTerminals) {
+    struct Case {
+        bool inputTerminal, outputTerminal;
+        std::string expected;
+    };
+    const Case cases[] = {{true, true, "shared"}, {true, false, "separate"}, {false, true, "separate"},
+                          {false, false, "separate"}};
+    for (const Case& c : cases) {
+        testsupport::RunOptions options;
+        options.inputIsTerminal = c.inputTerminal;
+        options.outputIsTerminal = c.outputTerminal;
+        auto result = testsupport::runProgram({testsupport::driverPath("textio_driver"), "console"}, options);
+        EXPECT_EQ(result.standardOutput, c.expected) << c.inputTerminal << c.outputTerminal;
+        EXPECT_EQ(result.exitStatus, 0);
+    }
+}
+
 TEST(AskFileName, PromptsUntilANonBlankLineIsTyped) {
     std::string folder = testsupport::makeTempDir("ask");
     testsupport::RunOptions options;

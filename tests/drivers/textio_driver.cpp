@@ -72,6 +72,9 @@ int main(int argc, char** argv) {
     } else if (scenario == "flags") {            // an exception found in the flags, not by a trap
         FloatingPointKind kind;
         if (trappedKindFromFlags(FE_OVERFLOW | FE_INEXACT, kind)) floatingPointTrap(kind);
+    } else if (scenario == "console") {          // one shared console connection or two
+        const char* text = unitTable().consoleShared ? "shared" : "separate";
+        platform::writeAll(1, text, static_cast<int>(std::strlen(text)));
     } else if (scenario == "pending-line-end") { // a console line without its line end at the end
         platform::writeAll(1, "prompt", 6);
         consoleConnection(Direction::OUTPUT).lineEndPending = true;
