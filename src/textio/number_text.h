@@ -25,6 +25,14 @@ struct DigitString {
 
 DigitString toDigitString(double value) noexcept;
 
+// floor(m * 2^e * 10^k), exactly, for m below 2^53, k from -290 to 341 and a
+// result below 2^64: the leading digits of the real m * 2^e.
+std::uint64_t scaledFloor(std::uint64_t m, int e, int k) noexcept;
+
+// A 32-bit real as the 64-bit real of the same value, by its bits: the
+// hardware conversion would quiet a signalling NaN and raise a trap.
+double widenExactly(float value) noexcept;
+
 // Write the text into `text` (at least MAX_NUMBER_TEXT characters) and return its length.
 int integerText(std::int32_t value, char* text) noexcept;
 int realText(double value, RealKind kind, char* text) noexcept;
