@@ -41,6 +41,7 @@ bool namesConnection(StatementKind kind) {
 class ReportText {
 public:
     void add(std::string_view piece) {
+        if (piece.empty()) return;
         std::size_t room = sizeof text_ - length_;
         std::size_t count = piece.size() < room ? piece.size() : room;
         std::memcpy(text_ + length_, piece.data(), count);
