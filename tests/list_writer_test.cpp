@@ -261,6 +261,28 @@ TEST_F(ListWriterTest, RecordsOnTheConsoleLackTheLeadingBlank) {
     }
 }
 
+// A record longer than the connection's buffer leaves in pieces; the bytes
+// that arrive are the same.
+TEST_F(ListWriterTest, RecordsThatOutgrowTheBufferArriveTheSame) {
+    for (int size : {1, 2, 7, 40}) {
+        for (const LayoutCase& c : layoutCases()) {
+            connect(2, "small.dat");
+            findConnection(2, Direction::OUTPUT).bufferSize = size;
+            write(2, c.items);
+            closeUnit(2);
+            EXPECT_EQ(visible(testsupport::readFile(path("small.dat"))), visible(fileFormOf(c.records)))
+                << c.label << ", buffer of " << size;
+
+            capture.console.clear();
+            Connection& console = consoleConnection(Direction::OUTPUT);
+            console.bufferSize = size;
+            console.lineEndPending = false;
+            write(CONSOLE_UNIT, c.items);
+            EXPECT_EQ(visible(capture.console), visible(consoleFormOf(c.records))) << c.label << ", buffer of " << size;
+        }
+    }
+}
+
 TEST_F(ListWriterTest, ConsoleExamplesByTheCharacter) {
     write(CONSOLE_UNIT, {D(100.5), D(-2.25)});
     EXPECT_EQ(capture.console, blanks(5) + "100.500000000000000" + blanks(7) + "-2.250000000000000");
