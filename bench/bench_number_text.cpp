@@ -57,6 +57,43 @@ BENCHMARK(BM_RealText64UsualValues);
 BENCHMARK(BM_RealText64AnyValues);
 BENCHMARK(BM_RealText32UsualValues);
 
+// The leading digits of every finite double: from the power table, and by
+// the plain long division that the table is tested against.
+struct Scaling {
+    std::uint64_t m;
+    int e;
+    int k;
+};
+
+std::vector<Scaling> scalings() {
+    std::vector<Scaling> result;
+    for (double value : anyValues()) {
+        const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+        const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+        const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+        if (biased == 0 && fraction == 0) continue;
+        const std::uint64_t m = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
+        const int e = biased == 0 ? -1074 : biased - 1075;
+        const double magnitude = (e + std::log2(static_cast<double>(m))) * 0.30102999566398120;
+        result.push_back({m, e, 17 - static_cast<int>(std::floor(magnitude))});
+    }
+    return result;
+}
+
+template <std::uint64_t (*Floor)(std::uint64_t, int, int) noexcept>
+void scaledFloorOf(benchmark::State& state) {
+    const std::vector<Scaling> cases = scalings();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(Floor(cases[i].m, cases[i].e, cases[i].k));
+        i = (i + 1) % cases.size();
+    }
+}
+void BM_ScaledFloorFromTable(benchmark::State& state) { scaledFloorOf<textio::scaledFloor>(state); }
+void BM_ScaledFloorByLongDivision(benchmark::State& state) { scaledFloorOf<textio::scaledFloorByLongDivision>(state); }
+BENCHMARK(BM_ScaledFloorFromTable);
+BENCHMARK(BM_ScaledFloorByLongDivision);
+
 void BM_IntegerText(benchmark::State& state) {
     char text[textio::MAX_NUMBER_TEXT];
     std::int32_t value = -2147483647;

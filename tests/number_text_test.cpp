@@ -242,6 +242,20 @@ TEST(ScaledFloor, MatchesIntegerArithmetic) {
     }
 }
 
+// Over the whole range of doubles: the leading digits from the power table
+// agree with the plain long division.
+TEST(ScaledFloor, AgreesWithLongDivisionForEveryExponent) {
+    std::mt19937_64 random(17);
+    for (int i = 0; i < 100'000; ++i) {
+        const std::uint64_t m = (random() >> 11) | 1;  // below 2^53
+        const int e = -1074 + static_cast<int>(random() % (971 + 1074 + 1));
+        const double magnitude = (e + std::log2(static_cast<double>(m))) * 0.30102999566398120;
+        const int k = 16 - static_cast<int>(std::floor(magnitude));
+        ASSERT_EQ(textio::scaledFloor(m, e, k), textio::scaledFloorByLongDivision(m, e, k))
+            << "m " << m << " e " << e << " k " << k;
+    }
+}
+
 // m = c * 5^j and e = j + s make m * 2^e * 10^-j the integer c * 2^s exactly, or
 // just above it with m + 1: the products that the truncated powers leave in doubt.
 TEST(ScaledFloor, IntegersAndTheirNeighboursBelowAPowerOfTen) {

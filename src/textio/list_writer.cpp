@@ -154,8 +154,8 @@ void placeValue(const char* text, int length, int width) {
     state.recordRoom -= field;
 }
 
-// Algorithm of the statement's start: the unit's connection, the cut of a
-// file that was not being written, and the first record.
+// The statement's start: the unit's connection, the cut of a file that was
+// not being written, and the first record.
 void startPlacing() {
     Connection& connection = findConnection(state.unit, Direction::OUTPUT);
     startOutput(connection);

@@ -13,7 +13,7 @@ using Uint128 = unsigned __int128;
 // ---------------------------------------------------------------------------
 // A small fixed-size unsigned integer, used at compile time to build the
 // power table and at run time for the rare values that the table cannot
-// settle. 20 words hold every intermediate value of the digit conversion.
+// settle. 22 words hold every intermediate value of the digit conversion.
 
 struct BigInteger {
     static constexpr int WORDS = 22;
@@ -193,8 +193,10 @@ constexpr std::uint64_t TEN_POW_16 = 10'000'000'000'000'000ULL;
 constexpr std::uint64_t TEN_POW_17 = 100'000'000'000'000'000ULL;
 constexpr std::uint64_t TEN_POW_18 = 1'000'000'000'000'000'000ULL;
 
-// floor(m * 2^e * 10^k) exactly, by long division.
-std::uint64_t scaledFloorExactly(std::uint64_t m, int e, int k) noexcept {
+}  // namespace
+
+// The plain way: the whole numerator and denominator, and long division.
+std::uint64_t scaledFloorByLongDivision(std::uint64_t m, int e, int k) noexcept {
     BigInteger numerator(m);
     BigInteger denominator(1);
     if (e >= 0) {
@@ -243,8 +245,6 @@ constexpr RealLayout layoutOf(RealKind kind) {
                                     : RealLayout{16, 15, 3, REAL64_FIELD_WIDTH};
 }
 
-}  // namespace
-
 // From the power table; when the truncated power leaves the floor in doubt,
 // by long division.
 std::uint64_t scaledFloor(std::uint64_t m, int e, int k) noexcept {
@@ -259,7 +259,7 @@ std::uint64_t scaledFloor(std::uint64_t m, int e, int k) noexcept {
     // The product spans at most 181 bits and q at least 57, so the shift is
     // between 64 and 127.
     const int shift = -(e + power.shift);
-    if (shift < 64 || shift > 127) return scaledFloorExactly(m, e, k);
+    if (shift < 64 || shift > 127) return scaledFloorByLongDivision(m, e, k);
     const int wordShift = shift - 64;
     const Uint128 top = (static_cast<Uint128>(word2) << 64) | word1;
     const std::uint64_t quotient = static_cast<std::uint64_t>(top >> wordShift);
@@ -267,7 +267,7 @@ std::uint64_t scaledFloor(std::uint64_t m, int e, int k) noexcept {
         // The true product exceeds the computed one by less than m units.
         const std::uint64_t word1Low = wordShift == 0 ? 0 : word1 & ((std::uint64_t{1} << wordShift) - 1);
         const Uint128 remainder = (static_cast<Uint128>(word1Low) << 64) | word0;
-        if (remainder + m >= (static_cast<Uint128>(1) << shift)) return scaledFloorExactly(m, e, k);
+        if (remainder + m >= (static_cast<Uint128>(1) << shift)) return scaledFloorByLongDivision(m, e, k);
     }
     return quotient;
 }

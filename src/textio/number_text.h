@@ -28,6 +28,9 @@ DigitString toDigitString(double value) noexcept;
 // floor(m * 2^e * 10^k), exactly, for m below 2^53, k from -290 to 341 and a
 // result below 2^64: the leading digits of the real m * 2^e.
 std::uint64_t scaledFloor(std::uint64_t m, int e, int k) noexcept;
+// The same by long division of big integers: the reference for the fast way
+// above, which takes it where its table leaves the result in doubt.
+std::uint64_t scaledFloorByLongDivision(std::uint64_t m, int e, int k) noexcept;
 
 // A 32-bit real as the 64-bit real of the same value, by its bits: the
 // hardware conversion would quiet a signalling NaN and raise a trap.
