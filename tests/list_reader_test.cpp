@@ -287,6 +287,10 @@ TEST_F(ListReaderTest, FileRecordsAndBlocks) {
         {blanks(1020) + "1 2\r\n3 4\r\n", {"dd", "dd"}, {"d=1 d=2", "d=3 d=4"}},
         // LF the last byte of a block.
         {blanks(1019) + "1 2\r\n3\r\n", {"dd", "i", "i"}, {"d=1 d=2", "i=3", "i=unchanged F6501"}},
+        // Delimiters at the block boundary: a doubled one split by it, a
+        // closing one followed by the line end in the next block.
+        {blanks(1020) + "'it''s'\r\n", {"t"}, {"t=[it's]+56"}},
+        {blanks(1020) + "'ab'\n7\n", {"t", "i"}, {"t=[ab]+58", "i=7"}},
         // A record left by `end` across several blocks.
         {"1 " + blanks(3000) + "x\r\n2\r\n", {"i", "i"}, {"i=1", "i=2"}},
         // The last line without a line end, of any length.
@@ -357,6 +361,22 @@ TEST_F(ListReaderTest, FailuresNameTheFileAndTheReadStatement) {
     EXPECT_EQ(raised.kind, StatementKind::READ);
     EXPECT_EQ(raised.name, path);
     EXPECT_EQ(value, 3.0);
+}
+
+// The report itself, from a program reading a file: the statement and the
+// file's name as it was connected.
+TEST(FileReport, FailedConversionIsReportedWithTheFileName) {
+    const std::string folder = testsupport::makeTempDir("reader-report");
+    testsupport::writeFile(folder + "/spectrum.dat", "2\r\n10.0 1.5\r\n10.0;2.0\r\n");
+    testsupport::RunOptions options;
+    options.workingDirectory = folder;
+    testsupport::RunResult result =
+        testsupport::runProgram({testsupport::driverPath("reader_driver"), "spectrum.dat", "i", "dd", "dd"}, options);
+    EXPECT_EQ(result.standardOutput, "i=2\nd=10 d=1.5\n");
+    EXPECT_EQ(visible(result.standardError),
+              visible("\r\nrun-time error F6103: READ(spectrum.dat)\r\n- " +
+                      std::string(errorMessage(ErrorNumber::INVALID_REAL)) + "\r\n"));
+    EXPECT_EQ(result.exitStatus, 1);
 }
 
 TEST_F(ListReaderTest, ReadFailureIsReported) {
@@ -508,7 +528,12 @@ TEST(ConsoleTerminal, OneTypedLinePerStatement) {
 // The line counts as waiting for its end until a record is left, so when
 // the input ends instead (Ctrl-D) the exit processing ends it once more.
 TEST(ConsoleTerminal, LineEndBeforeTheAnswer) {
-    runConsoleCases({{"5\n\x04", {"pi", "pi"}, "prompt>\r\ni=5\nprompt>\r\n\r\n", 6501}}, true, true);
+    runConsoleCases(
+        {
+            {"5\n6\n", {"pi", "i"}, "prompt>\r\ni=5\ni=6\n", 0},
+            {"5\n\x04", {"pi", "pi"}, "prompt>\r\ni=5\nprompt>\r\n\r\n", 6501},
+        },
+        true, true);
     // Only standard input a terminal: no line end before the answer.
     runConsoleCases({{"5\n", {"pi"}, "prompt>i=5\n\r\n", 0}}, true, false);
 }

@@ -1,6 +1,7 @@
 // List-directed input statements: the scan of free-form values from a unit's records.
 #include "textio/list_reader.h"
 
+#include <array>
 #include <cstring>
 
 #include "textio/errors.h"
@@ -142,6 +143,44 @@ void collect(unsigned char byte) {
     }
 }
 
+// Bytes that the scan of an undelimited value looks at; every other byte is
+// collected as it stands.
+constexpr std::array<bool, 256> SEPARATING_BYTES = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char byte : {CR, LF, BLANK, TAB, COMMA, SLASH}) table[byte] = true;
+    for (char byte : {'(', ')', '\'', '"', '*'}) table[static_cast<unsigned char>(byte)] = true;
+    return table;
+}();
+
+// Collects the ordinary bytes that follow in the current block in one go,
+// the same as taking them one by one.
+void collectRun() {
+    Connection& connection = *state.connection;
+    const char* bytes = connection.buffer;
+    const int last = connection.end;
+    int position = connection.position;
+    int length = state.length;
+    while (position <= last && !SEPARATING_BYTES[static_cast<unsigned char>(bytes[position])]) {
+        if (length < WORK_CAPACITY) {
+            state.work[length++] = bytes[position];
+        } else {
+            state.cutShort = true;
+        }
+        ++position;
+    }
+    connection.position = position;
+    state.length = length;
+}
+
+// Passes over the blanks and tabs that follow in the current block.
+void skipBlankRun() {
+    Connection& connection = *state.connection;
+    const char* bytes = connection.buffer;
+    int position = connection.position;
+    while (position <= connection.end && (bytes[position] == ' ' || bytes[position] == '\t')) ++position;
+    connection.position = position;
+}
+
 // A delimited value goes straight into a text variable (up to its length);
 // the working buffer keeps a copy for a repeat count.
 void storeDelimited(unsigned char byte, const Item& item) {
@@ -211,7 +250,10 @@ void scanValue(const Item& item) {
             case BLANK:
             case TAB:
                 // A blank after a repeat count ends the value: r* alone is r null values.
-                if ((state.length == 0 && !countTaken) || state.mode == ValueMode::PARENTHESISED) continue;
+                if ((state.length == 0 && !countTaken) || state.mode == ValueMode::PARENTHESISED) {
+                    skipBlankRun();
+                    continue;
+                }
                 state.lastSeparator = BLANK;
                 return;
             case '(':
@@ -253,7 +295,9 @@ void scanValue(const Item& item) {
                 state.lastSeparator = SLASH;
                 return;
             default:
-                break;
+                collect(byte);
+                collectRun();
+                continue;
         }
         collect(byte);
     }

@@ -179,38 +179,46 @@ ConversionResult convertReal(const char* characters, int count, double& value) n
         ++i;
     }
 
-    // Mantissa: digits with at most one point, at least one digit.
-    Decimal decimal{};
-    decimal.mantissaFits = true;
+    // Mantissa: digits with at most one point, at least one digit. The kept
+    // digits also accumulate as an integer, exact while at most 19 of them.
+    Decimal decimal;
+    int kept = 0;
+    int scale = 0;
+    std::uint64_t mantissa = 0;
     int mantissaDigits = 0;
-    bool seenPoint = false;
+    int pointSeen = 0;  // 1 after the point: each kept digit lowers the scale
     bool firstDroppedDigit = true;
     bool roundUp = false;
     for (; i < count; ++i) {
-        char c = characters[i];
-        if (c == '.') {
-            if (seenPoint) return failure(ErrorNumber::INVALID_REAL);
-            seenPoint = true;
+        const char c = characters[i];
+        const unsigned digit = static_cast<unsigned char>(c) - static_cast<unsigned>('0');
+        if (digit > 9) {
+            if (c != '.') break;
+            if (pointSeen) return failure(ErrorNumber::INVALID_REAL);
+            pointSeen = 1;
             continue;
         }
-        if (!isDigit(c)) break;
         ++mantissaDigits;
-        if (decimal.count == 0 && c == '0') {
-            // A leading zero: after the point it shifts the value down.
-            if (seenPoint) --decimal.exponent;
+        if (kept == 0 && digit == 0) {
+            scale -= pointSeen;  // a leading zero only places the point
             continue;
         }
-        if (decimal.count < MAX_SIGNIFICANT_DIGITS) {
-            decimal.digits[decimal.count++] = c;
-            if (seenPoint) --decimal.exponent;
+        if (kept < MAX_SIGNIFICANT_DIGITS) {
+            decimal.digits[kept++] = c;
+            mantissa = mantissa * 10 + digit;
+            scale -= pointSeen;
         } else {
             // Beyond the kept digits: the first one decides the rounding;
             // those before the point still count for the magnitude.
-            if (firstDroppedDigit) roundUp = c >= '5';
+            if (firstDroppedDigit) roundUp = digit >= 5;
             firstDroppedDigit = false;
-            if (!seenPoint) ++decimal.exponent;
+            scale += 1 - pointSeen;
         }
     }
+    decimal.count = kept;
+    decimal.exponent = scale;
+    decimal.mantissa = mantissa;
+    decimal.mantissaFits = kept <= 19;
     if (mantissaDigits == 0) return failure(ErrorNumber::INVALID_REAL);
 
     // Exponent: a letter E, e, D or d with an optional sign, or a bare sign.
@@ -241,13 +249,7 @@ ConversionResult convertReal(const char* characters, int count, double& value) n
     }
 
     double magnitude;
-    if (roundUp) {
-        roundUpLastDigit(decimal);
-    } else {
-        for (int k = 0; k < decimal.count && k < 19; ++k)
-            decimal.mantissa = decimal.mantissa * 10 + static_cast<unsigned>(decimal.digits[k] - '0');
-        decimal.mantissaFits = decimal.count <= 19;
-    }
+    if (roundUp) roundUpLastDigit(decimal);
 
     if (decimal.mantissaFits && decimal.mantissa < MAX_EXACT_MANTISSA &&
         decimal.exponent >= -MAX_EXACT_POWER && decimal.exponent <= MAX_EXACT_POWER) {
