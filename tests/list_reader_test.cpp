@@ -233,7 +233,10 @@ TEST_F(ListReaderTest, PairsOfReals) {
         {"1,5 2,5\r\n", {"dd"}, {"d=1 d=5"}},
         {"2*7.5\r\n", {"dd"}, {"d=7.5 d=7.5"}},
         {"2* 5\r\n", {"dd"}, {"d=unchanged d=unchanged"}},
-        {"1* 5\r\n", {"dd"}, {"d=unchanged d=5"}},
+        // A count of 1 owes no repetition: what follows is the value itself.
+        {"1* 5\r\n6\r\n", {"dd"}, {"d=5 d=6"}},
+        {"1*\r\n5 6\r\n", {"dd", "d"}, {"d=5 d=6", "d=unchanged F6501"}},
+        {"1*3*4 9\r\n", {"dddd"}, {"d=4 d=4 d=4 d=9"}},
         {"2*,5\r\n", {"ddd"}, {"d=unchanged d=unchanged d=5"}},
         {"10.0 /\r\n", {"dd"}, {"d=10 d=unchanged"}},
         {"/ 1 2\r\n3\r\n", {"dd", "d"}, {"d=unchanged d=unchanged", "d=3"}},
@@ -246,7 +249,6 @@ TEST_F(ListReaderTest, PairsOfReals) {
         {"*5\r\n", {"dd"}, {"d=unchanged d=unchanged F6502"}},
         {"-2*5\r\n", {"dd"}, {"d=unchanged d=unchanged F6502"}},
         {"2*3*4\r\n", {"dd"}, {"d=unchanged d=unchanged F6503"}},
-        {"1*3*4\r\n", {"dd"}, {"d=unchanged d=unchanged F6503"}},
         {"x*5\r\n", {"dd"}, {"d=unchanged d=unchanged F6101"}},
         {"3 * 5\r\n", {"dd"}, {"d=3 d=unchanged F6502"}},
         {"10.0\r\n", {"dd"}, {"d=10 d=unchanged F6501"}},
@@ -257,7 +259,6 @@ TEST_F(ListReaderTest, PairsOfReals) {
         {"1.0+1 2-1\r\n", {"dd"}, {"d=10 d=0.2"}},
         // A repeat count that ends its record takes that record end with it.
         {"2*\r\n5 6\r\n", {"dd", "d"}, {"d=unchanged d=unchanged", "d=5"}},
-        {"1*\r\n5 6\r\n", {"d", "d"}, {"d=unchanged", "d=5"}},
         // A parenthesised value may go on over a record end.
         {"(ab\r\ncd) x\r\nnext\r\n", {"t", "t"}, {"t=[abcd]+56", "t=[next]+56"}},
     });

@@ -222,15 +222,15 @@ void scanValue(const Item& item) {
     state.length = 0;
     state.mode = ValueMode::PLAIN;
     state.cutShort = false;
-    bool countTaken = false;
     for (;;) {
         const unsigned char byte = fetchByte();
         if (byte == CR || byte == LF) {
             --state.connection->position;
             nextRecord();
             if (state.mode == ValueMode::DELIMITED) continue;
-            // From here the record end counts as a blank.
-            if ((state.length == 0 && !countTaken) || state.mode == ValueMode::PARENTHESISED) continue;
+            // From here the record end counts as a blank. When it ends the
+            // value (r* included), the record has been left already.
+            if ((state.length == 0 && state.pendingRepeat == 0) || state.mode == ValueMode::PARENTHESISED) continue;
             state.recordEndTaken = true;
             state.lastSeparator = BLANK;
             return;
@@ -249,8 +249,9 @@ void scanValue(const Item& item) {
         switch (byte) {
             case BLANK:
             case TAB:
-                // A blank after a repeat count ends the value: r* alone is r null values.
-                if ((state.length == 0 && !countTaken) || state.mode == ValueMode::PARENTHESISED) {
+                // Leading blanks are passed over; after a count that still owes
+                // repetitions a blank ends the value (r* is r null values).
+                if ((state.length == 0 && state.pendingRepeat == 0) || state.mode == ValueMode::PARENTHESISED) {
                     skipBlankRun();
                     continue;
                 }
@@ -278,13 +279,12 @@ void scanValue(const Item& item) {
                 }
                 break;
             case '*':
-                if (countTaken) fail(ErrorNumber::SECOND_REPEAT_COUNT);
+                if (state.pendingRepeat != 0) fail(ErrorNumber::SECOND_REPEAT_COUNT);
                 takeRepeatCount();
-                countTaken = true;
                 continue;
             case COMMA:
                 // A comma after blanks belongs to the separator they began.
-                if (state.length == 0 && state.lastSeparator == BLANK && !countTaken) {
+                if (state.length == 0 && state.lastSeparator == BLANK && state.pendingRepeat == 0) {
                     state.lastSeparator = COMMA;
                     continue;
                 }
