@@ -97,11 +97,31 @@ double angularFrequency(double g) {
     return half * 2.0;
 }
 
+namespace {
+
+// The entry findBracket gives for g, found by going on from `upper`, the
+// entry it gave for a grid energy not above g: no entry j >= 2 below that
+// one holds an energy at or above g, whatever the order of the table.
+std::int32_t nextBracket(double g, std::int32_t upper) {
+    if (g <= InputEnergy[1]) return 1;
+    std::int32_t j = upper < 2 ? 2 : upper;
+    while (j <= EntryCount && !(g <= InputEnergy[j])) ++j;
+    return j;
+}
+
+}  // namespace
+
 void interpolateGrid() {
     const std::int64_t last = interpolatedPointCount();
+    std::int32_t upper = 2;
+    double previous = 0.0;
     for (std::int64_t k = 1; k <= last; ++k) {
         const double g = GridEnergy[k];
-        GridFpp[k] = interpolatedFpp(g, findBracket(g));
+        // The grid rises; a grid energy below the one before starts the sweep again.
+        if (k == 1 || !(g >= previous)) upper = 2;
+        upper = nextBracket(g, upper);
+        previous = g;
+        GridFpp[k] = interpolatedFpp(g, upper);
         GridOmega[k] = angularFrequency(g);
     }
 }
