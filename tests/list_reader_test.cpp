@@ -5,11 +5,11 @@
 
 #include <bit>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "drivers/reader_items.h"
 #include "support/test_support.h"
 #include "textio/errors.h"
 #include "textio/platform.h"
@@ -21,78 +21,14 @@ namespace {
 using testsupport::RaisedError;
 using testsupport::visible;
 
-constexpr int TEXT_LENGTH = 60;
-constexpr std::int32_t INT_START = -777777777;
-constexpr double REAL_START = -0x1.234p-77;
-
-template <typename Real>
-std::string realText(Real value) {
-    char text[48];
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
-// "[content]+n": the text up to its trailing blanks, and how many blanks.
-std::string showText(const char* text) {
-    bool unchanged = true;
-    for (int i = 0; i < TEXT_LENGTH; ++i) unchanged = unchanged && text[i] == '#';
-    if (unchanged) return "unchanged";
-    int content = TEXT_LENGTH;
-    while (content > 0 && text[content - 1] == ' ') --content;
-    return "[" + visible(std::string(text, static_cast<std::size_t>(content))) + "]+" +
-           std::to_string(TEXT_LENGTH - content);
-}
-
-// The variables of one statement, starting from values that no input gives.
-struct Items {
-    std::string letters;  // i 32-bit integer, f 32-bit real, d 64-bit real, t text of 60
-    std::int32_t integers[8];
-    float singles[8];
-    double doubles[8];
-    char texts[8][TEXT_LENGTH];
-
-    explicit Items(std::string kinds) : letters(std::move(kinds)) {
-        for (int i = 0; i < 8; ++i) {
-            integers[i] = INT_START;
-            singles[i] = static_cast<float>(REAL_START);
-            doubles[i] = REAL_START;
-            std::memset(texts[i], '#', TEXT_LENGTH);
-        }
-    }
-
-    std::string show() const {
-        std::string line;
-        for (std::size_t i = 0; i < letters.size(); ++i) {
-            if (i > 0) line += ' ';
-            line += letters[i];
-            line += '=';
-            switch (letters[i]) {
-                case 'i': line += integers[i] == INT_START ? "unchanged" : std::to_string(integers[i]); break;
-                case 'f':
-                    line += singles[i] == static_cast<float>(REAL_START) ? "unchanged" : realText(singles[i]);
-                    break;
-                case 'd': line += doubles[i] == REAL_START ? "unchanged" : realText(doubles[i]); break;
-                case 't': line += showText(texts[i]); break;
-            }
-        }
-        return line;
-    }
-};
-
 // Runs one statement on `unit`; returns what its items hold afterwards,
 // followed by " F<number>" when it raised.
 std::string runStatement(std::int32_t unit, const std::string& letters) {
-    Items items(letters);
+    readertest::StatementItems items(letters);
     std::string raised;
     try {
         ListReader::begin(unit);
-        for (std::size_t i = 0; i < letters.size(); ++i) {
-            switch (letters[i]) {
-                case 'i': ListReader::getInt32(items.integers[i]); break;
-                case 'f': ListReader::getReal32(items.singles[i]); break;
-                case 'd': ListReader::getReal64(items.doubles[i]); break;
-                case 't': ListReader::getText(items.texts[i], TEXT_LENGTH); break;
-            }
-        }
+        items.read();
         ListReader::end();
     } catch (const RaisedError& error) {
         raised = " F" + std::to_string(error.number);
@@ -323,7 +259,7 @@ TEST_F(ListReaderTest, TableRowsAcrossEveryBlockBoundaryPosition) {
         double energy = 10.0 + 0.5 * row;
         double fpp = -row * 0.125;
         std::string line(static_cast<std::size_t>(row % 7), ' ');
-        line += realText(energy) + std::string(static_cast<std::size_t>(1 + row % 3), ' ') + realText(fpp);
+        line += std::to_string(energy) + std::string(static_cast<std::size_t>(1 + row % 3), ' ') + std::to_string(fpp);
         line += row % 5 == 0 ? "\n" : "\r\n";
         table += line;
         rows.emplace_back(energy, fpp);
