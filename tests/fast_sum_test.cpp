@@ -234,7 +234,8 @@ TEST_F(FastRows, PlainSettingTakesThePlainLoop) {
 
 // The driver plants one fault in a grid with T = 45 and prints rows 20 to
 // 100 as they arrive, with the traps armed as in the program: the fast path
-// must print the same rows and end with the same report and status.
+// must print the same rows and end with the same report and status, also
+// when no worker thread can be started.
 TEST(FastRowsWithTraps, PlantedFaultsEndLikeThePlainLoop) {
     const std::string mathHead = "\r\nrun-time error M61";
     struct Case {
@@ -270,6 +271,12 @@ TEST(FastRowsWithTraps, PlantedFaultsEndLikeThePlainLoop) {
                 EXPECT_EQ(fast.exitStatus, plain.exitStatus) << label;
             }
         }
+        // No thread can be started: the calling thread sums the blocks itself.
+        const testsupport::RunResult alone =
+            testsupport::runProgram({driver, c.fault, "fast", "0", "0", "20", "100", "nothreads"}, {});
+        EXPECT_EQ(alone.standardOutput, plain.standardOutput) << c.fault << ", no thread";
+        EXPECT_EQ(alone.standardError, plain.standardError) << c.fault << ", no thread";
+        EXPECT_EQ(alone.exitStatus, plain.exitStatus) << c.fault << ", no thread (3: a thread started)";
     }
 }
 

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cfenv>
 #include <cstring>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -149,21 +150,26 @@ struct RowBlocks {
     }
 };
 
-// A worker sums blocks with every trap masked and keeps the exception flags
-// of each block apart; it stops between blocks when asked.
+// Sums the next unclaimed block, if any is left, and marks it CLEAN or
+// FLAGGED by the exception flags it raised; the traps must be masked.
+bool sumNextBlock(RowBlocks& blocks) {
+    const std::int64_t block = blocks.nextBlock.fetch_add(1, std::memory_order_relaxed);
+    if (block >= blocks.blockCount) return false;
+    const std::int64_t offset = block * blocks.lanes;
+    feclearexcept(FE_ALL_EXCEPT);
+    sumRowBlock(blocks.lanes, static_cast<std::int32_t>(blocks.first + offset),
+                static_cast<int>(blocks.blockRows(block)), RowsAhead + offset);
+    const bool flagged = fetestexcept(TRAPPED_FLAGS) != 0;
+    std::atomic<unsigned char>& state = blocks.states[static_cast<std::size_t>(block)];
+    state.store(flagged ? FLAGGED : CLEAN, std::memory_order_release);
+    state.notify_all();
+    return true;
+}
+
+// A worker sums blocks with every trap masked; it stops between blocks when asked.
 void runWorker(std::stop_token stop, RowBlocks& blocks) {
     fedisableexcept(FE_ALL_EXCEPT);
-    while (!stop.stop_requested()) {
-        const std::int64_t block = blocks.nextBlock.fetch_add(1, std::memory_order_relaxed);
-        if (block >= blocks.blockCount) break;
-        const std::int64_t offset = block * blocks.lanes;
-        feclearexcept(FE_ALL_EXCEPT);
-        sumRowBlock(blocks.lanes, static_cast<std::int32_t>(blocks.first + offset),
-                    static_cast<int>(blocks.blockRows(block)), RowsAhead + offset);
-        const bool flagged = fetestexcept(TRAPPED_FLAGS) != 0;
-        std::atomic<unsigned char>& state = blocks.states[static_cast<std::size_t>(block)];
-        state.store(flagged ? FLAGGED : CLEAN, std::memory_order_release);
-        state.notify_all();
+    while (!stop.stop_requested() && sumNextBlock(blocks)) {
     }
 }
 
@@ -228,8 +234,13 @@ void computeRows(std::int32_t first, std::int32_t last, RowSink& sink) {
     const std::size_t workerCount =
         static_cast<std::int64_t>(threads) < blocks.blockCount ? threads : static_cast<std::size_t>(blocks.blockCount);
     std::vector<std::jthread> workers;
+    // A thread that cannot be started leaves its share to the others, and
+    // with none at all the calling thread sums each block when it needs it.
     auto startWorkers = [&] {
-        for (std::size_t w = 0; w < workerCount; ++w) workers.emplace_back(runWorker, std::ref(blocks));
+        try {
+            while (workers.size() < workerCount) workers.emplace_back(runWorker, std::ref(blocks));
+        } catch (const std::system_error&) {
+        }
     };
     auto stopWorkers = [&] {
         for (std::jthread& worker : workers) worker.request_stop();
@@ -239,6 +250,12 @@ void computeRows(std::int32_t first, std::int32_t last, RowSink& sink) {
     startWorkers();
     for (std::int64_t block = 0; block < blocks.blockCount; ++block) {
         std::atomic<unsigned char>& state = blocks.states[static_cast<std::size_t>(block)];
+        if (workers.empty() && state.load(std::memory_order_relaxed) == PENDING) {
+            fenv_t callers;
+            feholdexcept(&callers);
+            sumNextBlock(blocks);
+            fesetenv(&callers);
+        }
         unsigned char seen;
         while ((seen = state.load(std::memory_order_acquire)) == PENDING) state.wait(PENDING, std::memory_order_acquire);
         const std::int64_t offset = block * blocks.lanes;

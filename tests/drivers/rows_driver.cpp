@@ -1,16 +1,23 @@
 // Sums the f' rows of a small grid with one planted fault, through the fast or the plain path, with the traps armed.
 //
-// rows_driver FAULT PATH LANES THREADS FIRST LAST
+// rows_driver FAULT PATH LANES THREADS FIRST LAST [nothreads]
 //   FAULT    none | overflow | divide | invalid | square
 //   PATH     fast | reference
 //   LANES    kernel width (0: the widest), THREADS workers (0: one per core)
+//   nothreads  leaves no address space for a thread's stack (status 3 when
+//              a thread starts all the same)
 // Prints one line per row as it arrives, "row hexbits", straight to standard
 // output; a trapped exception ends the program with its MATH report.
+#include <sys/resource.h>
+
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "textio/errors.h"
 #include "textio/platform.h"
@@ -70,10 +77,27 @@ public:
     }
 };
 
+// Limits the address space to what the process holds now and a little more.
+bool forbidThreads() {
+    unsigned long pages = 0;
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (statm == nullptr || std::fscanf(statm, "%lu", &pages) != 1) return false;
+    std::fclose(statm);
+    const rlim_t bytes = static_cast<rlim_t>(pages) * 4096 + (4u << 20);
+    const rlimit limit{bytes, bytes};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) return false;
+    try {
+        std::thread([] {}).join();
+    } catch (const std::system_error&) {
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 7) return 2;
+    if (argc != 7 && argc != 8) return 2;
     textio::startUnits(0, nullptr);
     loadGrid();
     if (!plantFault(argv[1])) return 2;
@@ -82,6 +106,7 @@ int main(int argc, char** argv) {
     settings.lanes = std::atoi(argv[3]);
     settings.threads = static_cast<unsigned>(std::atoi(argv[4]));
     setRowSettings(settings);
+    if (argc == 8 && !forbidThreads()) return 3;
     textio::armFloatingPointTraps();
     PrintedRows rows;
     computeRows(std::atoi(argv[5]), std::atoi(argv[6]), rows);
