@@ -1,6 +1,7 @@
 // The 0.5 eV grid: energies, the interpolation bracket, f'' and angular frequencies.
 #include <cstdint>
 #include <cstring>
+#include <unistd.h>
 
 #include "support/test_support.h"
 #include "support/worked_example.h"
@@ -108,15 +109,21 @@ TEST(Bracket, EqualAndUnsortedEnergies) {
     }
 }
 
+// The file is named relative to its folder: the name variable holds 60 characters.
 class ReadSpectrumTest : public testsupport::TextIoTest {
 protected:
     void SetUp() override {
         TextIoTest::SetUp();
         folder = testsupport::makeTempDir("spectrum");
+        ASSERT_EQ(::chdir(folder.c_str()), 0);
+    }
+    void TearDown() override {
+        ASSERT_EQ(::chdir(KKF_BINARY_DIR), 0);
+        TextIoTest::TearDown();
     }
     SpectrumRefusal read(const std::string& content) {
         testsupport::writeFile(folder + "/spectrum.dat", content);
-        std::string name = folder + "/spectrum.dat";
+        std::string name = "spectrum.dat";
         name.resize(TEXT_LENGTH, ' ');
         return readSpectrum(name.data());
     }
@@ -169,7 +176,7 @@ TEST_F(ReadSpectrumTest, EndBeforeTheCountIsAnEndOfFile) {
     auto raised = testsupport::expectRaise([&] { read("3\n5.0 1.0\n12.0 4.0\n"); });
     EXPECT_EQ(raised.number, 6501);
     EXPECT_EQ(raised.kind, textio::StatementKind::READ);
-    EXPECT_EQ(raised.name, folder + "/spectrum.dat");
+    EXPECT_EQ(raised.name, "spectrum.dat");
 }
 
 }  // namespace

@@ -248,6 +248,7 @@ constexpr RealLayout layoutOf(RealKind kind) {
 // From the power table; when the truncated power leaves the floor in doubt,
 // by long division.
 std::uint64_t scaledFloor(std::uint64_t m, int e, int k) noexcept {
+    if (k < MIN_POWER || k > MAX_POWER) return scaledFloorByLongDivision(m, e, k);
     const PowerOfTen& power = POWERS_OF_TEN[k - MIN_POWER];
     const Uint128 lowProduct = static_cast<Uint128>(m) * power.low;
     const Uint128 highProduct = static_cast<Uint128>(m) * power.high;
