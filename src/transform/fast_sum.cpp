@@ -202,6 +202,9 @@ bool prepareRowTerms() {
 }
 
 void sumRowBlock(int lanes, std::int32_t first, int count, double* fp) {
+    if (!processorRunsLanes(lanes)) lanes = BASELINE_LANES;
+    if (count < 1) return;
+    if (count > lanes) count = lanes;
     switch (lanes) {
         case AVX512_LANES: sumLanes8(first, count, fp); break;
         case AVX2_LANES: sumLanes4(first, count, fp); break;

@@ -44,10 +44,11 @@ struct RowSettings {
 void setRowSettings(const RowSettings& settings);
 RowSettings rowSettings();
 
-// The kernel alone: f' of the rows first .. first + count - 1 (count at most
-// `lanes`) into fp[0 .. count - 1], for one block on the calling thread, with
-// whatever floating-point environment it has. Needs prepareRowTerms() of the
-// current grid first. Benchmarks and tests use it directly.
+// The kernel alone: f' of the rows first .. first + count - 1 into
+// fp[0 .. count - 1], count at most `lanes` (a width the processor lacks
+// takes the baseline kernel), on the calling thread with whatever
+// floating-point environment it has. Needs prepareRowTerms() of the current
+// grid first. Benchmarks and tests use it directly.
 void sumRowBlock(int lanes, std::int32_t first, int count, double* fp);
 
 // Computes the row-independent factors of every sum of the current grid:
