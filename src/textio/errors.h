@@ -97,4 +97,11 @@ void setRaiseHandlerForTesting(RaiseHandler handler);
 // Clears the exit state so that a test process can run the exit processing again.
 void resetExitStateForTesting();
 
+// Harnesses that run the whole program many times in one process replace
+// the final end of the process: the report and the exit processing run as
+// always, then `handler` gets the status instead of the process ending. It
+// must not return (it jumps back to the harness). Null restores the real end.
+using ProcessEndHandler = void (*)(int status);
+void setProcessEndForTesting(ProcessEndHandler handler);
+
 }  // namespace textio
