@@ -1,9 +1,11 @@
 # The two everyday commands: `make run` and `make test`.
 BUILD      ?= build
 SANITIZE   ?= build-sanitize
+FUZZ       ?= build-fuzz
+FUZZ_SECONDS ?= 15
 JOBS       ?= $(shell nproc)
 
-.PHONY: all build run test bench sanitize clean
+.PHONY: all build run test bench sanitize fuzz clean
 
 all: build
 
@@ -31,5 +33,11 @@ sanitize:
 	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
 
+# Every libFuzzer harness in fuzz/, built with clang 14, for FUZZ_SECONDS each.
+fuzz:
+	cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++-14 -DKKF_FUZZ=ON -DBUILD_TESTING=OFF
+	cmake --build $(FUZZ) -j $(JOBS)
+	fuzz/run $(FUZZ) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(SANITIZE)
+	rm -rf $(BUILD) $(SANITIZE) $(FUZZ)
