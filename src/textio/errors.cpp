@@ -7,6 +7,7 @@
 #include <fenv.h>
 #include <unistd.h>
 
+#include "textio/number_text.h"
 #include "textio/platform.h"
 #include "textio/units.h"
 
@@ -49,15 +50,8 @@ public:
         length_ += count;
     }
     void addNumber(int number) {
-        char digits[12];
-        int count = 0;
-        unsigned magnitude = number < 0 ? 0u - static_cast<unsigned>(number) : static_cast<unsigned>(number);
-        do {
-            digits[count++] = static_cast<char>('0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude != 0);
-        if (number < 0) add("-");
-        while (count > 0) add(std::string_view(&digits[--count], 1));
+        char digits[MAX_NUMBER_TEXT];
+        add(std::string_view(digits, static_cast<std::size_t>(integerText(number, digits))));
     }
     void writeTo(int handle) const {
         platform::writeAll(handle, text_, static_cast<int>(length_));  // nothing is left to tell a failure to

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "textio/number_text.h"
+
 namespace textio {
 
 namespace {
@@ -259,15 +261,7 @@ int askFileName(std::int32_t unit, char* name) {
     while (prepared.length == 0) {
         char prompt[96] = "File name missing or blank - please enter file name\r\nUNIT ";
         int length = static_cast<int>(std::strlen(prompt));
-        char digits[12];
-        int count = 0;
-        unsigned magnitude = unit < 0 ? 0u - static_cast<unsigned>(unit) : static_cast<unsigned>(unit);
-        do {
-            digits[count++] = static_cast<char>('0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude != 0);
-        if (unit < 0) prompt[length++] = '-';
-        while (count > 0) prompt[length++] = digits[--count];
+        length += integerText(unit, prompt + length);
         prompt[length++] = '?';
         prompt[length++] = ' ';
         platform::writeAll(1, prompt, length);
