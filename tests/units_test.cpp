@@ -183,6 +183,22 @@ TEST_F(UnitsTest, ZeroByteInNameFailsWithoutOpeningThePrefix) {
     EXPECT_EQ(zeros.number, 6412);
 }
 
+TEST_F(UnitsTest, ZeroByteNameIsRefusedEvenWhenTheBytesBeforeItNameAConnectedFile) {
+    connect(2, path("rows.dat"));
+    bufferBytes(2, " row\r\n");
+    const std::string withZero = path("rows.dat") + std::string(1, '\0') + "x";
+    // Unit 2 again: not taken for the connected file, which stays connected.
+    auto again = expectRaise([&] { connect(2, withZero); });
+    EXPECT_EQ(again.number, 6412);
+    EXPECT_EQ(again.name, withZero);
+    // Another unit: not a conflict with unit 2, an invalid name.
+    auto other = expectRaise([&] { connect(1, withZero); });
+    EXPECT_EQ(other.number, 6412);
+    EXPECT_EQ(findConnection(2, Direction::OUTPUT).position, 6);
+    closeUnit(2);
+    EXPECT_EQ(testsupport::readFile(path("rows.dat")), " row\r\n");
+}
+
 TEST_F(UnitsTest, SameFileAgainKeepsConnectionAndPosition) {
     ASSERT_EQ(::chdir(folder.c_str()), 0);
     connect(2, "rows.dat");
@@ -322,6 +338,18 @@ TEST(AskFileName, ArgumentFirstThenPromptOnBlankArgument) {
     auto blankArgument = testsupport::runProgram({testsupport::driverPath("textio_driver"), "ask", "  "}, options);
     EXPECT_EQ(blankArgument.standardOutput,
               "File name missing or blank - please enter file name\r\nUNIT 1? [typed.dat]");
+}
+
+TEST(AskFileName, LastLineWithoutLineEndIsTaken) {
+    std::string folder = testsupport::makeTempDir("ask");
+    testsupport::RunOptions options;
+    options.workingDirectory = folder;
+    options.standardInput = "  \nanswer.dat";
+    auto result = testsupport::runProgram({testsupport::driverPath("textio_driver"), "ask"}, options);
+    const std::string prompt = "File name missing or blank - please enter file name\r\nUNIT 1? ";
+    EXPECT_EQ(result.standardOutput, prompt + prompt + "[answer.dat]") << testsupport::visible(result.standardOutput);
+    EXPECT_EQ(result.standardError, "");
+    EXPECT_EQ(result.exitStatus, 0);
 }
 
 TEST(AskFileName, EndOfInputIsAnEndOfFileReport) {

@@ -123,10 +123,6 @@ bool connectedElsewhere(std::int32_t unit, const PreparedName& prepared) {
 // then write. Returns the handle or raises by the reason of the last failure.
 int openForConnection(const PreparedName& prepared, const char* systemName, bool isDevice,
                       Connection& connection, bool& created) {
-    if (std::memchr(prepared.text, '\0', static_cast<std::size_t>(prepared.length)) != nullptr) {
-        // A zero byte would cut the name short and open another file.
-        raiseError(ErrorNumber::INVALID_NAME, StatementKind::OPEN, prepared.view());
-    }
     created = !isDevice && !platform::exists(systemName);
     int result = 0;
     for (platform::Access access :
@@ -146,14 +142,23 @@ bool readConsoleLine(char* line, int capacity, int& length) {
     Connection& console = consoleConnection(Direction::INPUT);
     startInput(console);
     length = 0;
+    bool taken = false;  // a byte of this line has been read
     for (;;) {
         if (console.position > console.end) {
             long n = readBlock(console);
-            if (n <= 0) return false;
+            if (n < 0) return false;
+            if (n == 0) {
+                // Input that ends without a line end still ends its last line.
+                if (!taken) return false;
+                console.position = 0;
+                console.end = -1;
+                break;
+            }
             console.position = 0;
             console.end = static_cast<int>(n) - 1;
         }
         char byte = console.buffer[console.position++];
+        taken = true;
         if (byte == '\n') break;
         if (length < capacity) line[length++] = byte;
     }
@@ -186,6 +191,9 @@ void resetUnitsForTesting(int count, char** arguments) {
 }
 
 void startUnits(int count, char** arguments) {
+    // A standard stream that was closed keeps its number, so that no file
+    // connected later takes it and receives the console's bytes or a report.
+    platform::reserveClosedStandardHandles();
     for (int entry = 0; entry < MAX_CONNECTED_UNITS; ++entry) table.unit[entry] = FREE_UNIT;
     resetUnitsForTesting(count, arguments);
     // A closed pipe on standard output is a failed write like any other.
@@ -286,6 +294,11 @@ void openUnit(std::int32_t unit, const char* name, int length) {
     }
     classifyDeviceName(prepared);
     const DeviceName* device = prepared.isDevice ? findDevice(prepared.view()) : nullptr;
+    if (std::memchr(prepared.text, '\0', static_cast<std::size_t>(prepared.length)) != nullptr) {
+        // The system would see only the bytes before the zero, another file:
+        // refused before any test of the name against connected files.
+        raiseError(ErrorNumber::INVALID_NAME, StatementKind::OPEN, prepared.view());
+    }
 
     if (connectedElsewhere(unit, prepared) && !(device != nullptr && device->name == "NUL")) {
         raiseError(ErrorNumber::NAME_CONNECTED_ELSEWHERE, StatementKind::OPEN, prepared.view());
