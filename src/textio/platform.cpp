@@ -104,4 +104,16 @@ bool sameFile(const char* name, int handle) {
 
 bool isTerminal(int handle) { return ::isatty(handle) == 1; }
 
+void reserveClosedStandardHandles() {
+    for (int handle = 0; handle <= 2; ++handle) {
+        if (::fcntl(handle, F_GETFD) >= 0 || errno != EBADF) continue;
+        // Opened for the other direction: every read or write fails with EBADF.
+        int reserved = ::open("/dev/null", handle == 0 ? O_WRONLY : O_RDONLY);
+        if (reserved >= 0 && reserved != handle) {
+            ::dup2(reserved, handle);
+            ::close(reserved);
+        }
+    }
+}
+
 }  // namespace textio::platform

@@ -47,4 +47,9 @@ bool sameFile(const char* name, int handle);
 
 bool isTerminal(int handle);
 
+// Gives each of standard input, output and error that is closed a handle on
+// the null device that fails like the closed stream: input that cannot be
+// read, output that cannot be written.
+void reserveClosedStandardHandles();
+
 }  // namespace textio::platform

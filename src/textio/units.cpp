@@ -422,6 +422,19 @@ void flushBuffer(Connection& connection, StatementKind kind) {
 
 long readBlock(Connection& connection) {
     long n = platform::readBytes(connection.handle, connection.buffer, connection.bufferSize);
+    // A pipe may hand over part of a line and the rest later. A block that
+    // came back short without a line end would count as the input's last
+    // line, so the rest is waited for, up to a line end, a full block or the
+    // real end. A terminal hands over one typed line per read, as it stands.
+    if (n > 0 && n < connection.bufferSize && connection.buffer[n - 1] != '\n' &&
+        !platform::isTerminal(connection.handle)) {
+        while (n < connection.bufferSize && connection.buffer[n - 1] != '\n') {
+            long more = platform::readBytes(connection.handle, connection.buffer + n,
+                                            static_cast<int>(connection.bufferSize - n));
+            if (more <= 0) break;  // the end, or a failure that the next read reports
+            n += more;
+        }
+    }
     connection.blockFileBytes = n > 0 ? static_cast<int>(n) : 0;
     if (n > 0) connection.filePosition += n;
     return n;

@@ -135,7 +135,9 @@ void appendToBuffer(Connection& connection, const char* bytes, int count, Statem
 void flushBuffer(Connection& connection, StatementKind kind);
 
 // Reads the next block into the buffer; returns the byte count (0 at the
-// end) or -errno. Position and end are left to the caller.
+// end) or -errno. Position and end are left to the caller. Short of a
+// terminal, a block ends only with a line end, when full, or at the end of
+// the input: a line that a pipe hands over in pieces stays one line.
 long readBlock(Connection& connection);
 
 // Sets the end of the file at the current position (file position less the
