@@ -1,7 +1,8 @@
 // Fuzzes list-directed input statements on a file and on redirected console input.
 //
 // The input is a script and a stream of bytes: a header byte (console or file,
-// and which system read fails), an item count, one byte per item (its kind,
+// which system read fails, and for a file how many bytes one read returns at
+// most, as a pipe may), an item count, one byte per item (its kind,
 // a text length, whether the statement ends after it), then the bytes the unit
 // reads. The same statements run through ListReader and through a plain
 // byte-by-byte model of the record and value rules written here; every
@@ -48,11 +49,13 @@ const std::uint8_t* streamBytes = nullptr;
 std::size_t streamSize = 0, streamOffset = 0;
 int streamHandle = -1;
 int failingRead = -1, readsDone = 0;
+std::size_t readPiece = 0;  // 0: a read returns all it is asked for
 
 long servedRead(int handle, void* bytes, std::size_t count) {
     if (handle != streamHandle) return -EBADF;
     if (readsDone++ == failingRead) return -EIO;
     std::size_t n = std::min(count, streamSize - streamOffset);
+    if (readPiece != 0) n = std::min(n, readPiece);
     std::memcpy(bytes, streamBytes + streamOffset, n);
     streamOffset += n;
     return static_cast<long>(n);
@@ -108,6 +111,12 @@ private:
         const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(blockSize_), size_ - offset_);
         std::memcpy(block_, input_ + offset_, n);
         offset_ += n;
+        // A short block without a line end is the end of the input only when
+        // one more read finds nothing: the program asks once more.
+        if (n > 0 && n < static_cast<std::size_t>(blockSize_) && block_[n - 1] != '\n' &&
+            reads_++ == failingRead_) {
+            throw Raised{6500};
+        }
         const int count = static_cast<int>(n);
         if (count == 0) {
             if (!fullWithoutLineEnd_) throw Raised{6501};
@@ -323,6 +332,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) return 0;
     const bool console = data[0] & 1;
     const int failing = (data[0] >> 1) & 7;  // 0: every read works; k: read k - 1 fails
+    // A file handed over in pieces reads as the same records; the model
+    // reads whole blocks. (The console's Ctrl-Z rule looks at block ends, so
+    // its reads stay whole.)
+    const std::size_t piece = console || failing != 0 ? 0 : static_cast<std::size_t>(data[0] >> 4) * 37;
     std::size_t itemCount = static_cast<std::size_t>(data[1] % 24) + 1;
     if (size < 2 + itemCount) return 0;
     std::vector<ItemSpec> items;
@@ -347,6 +360,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     streamHandle = textio::findConnection(unit, textio::Direction::INPUT).handle;
     failingRead = failing - 1;
     readsDone = 0;
+    readPiece = piece;
     textio::platform::systemCalls().read = servedRead;
 
     std::vector<Variable> got, want;

@@ -431,7 +431,8 @@ long readBlock(Connection& connection) {
         while (n < connection.bufferSize && connection.buffer[n - 1] != '\n') {
             long more = platform::readBytes(connection.handle, connection.buffer + n,
                                             static_cast<int>(connection.bufferSize - n));
-            if (more <= 0) break;  // the end, or a failure that the next read reports
+            if (more < 0) return more;
+            if (more == 0) break;  // the real end: the block is the last line
             n += more;
         }
     }
