@@ -255,6 +255,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     writeSandboxFile("a.dat", WORKED_SPECTRUM, sizeof WORKED_SPECTRUM - 1);
     writeSandboxFile("b.dat", STEEP_SPECTRUM, sizeof STEEP_SPECTRUM - 1);
     textio::setProcessEndForTesting(backToHarness);
+    std::atexit([] {
+        for (const std::string& name : createdFiles()) ::unlink(name.c_str());
+        for (const std::string& name : SPECTRUM_FILES) ::unlink(name.c_str());
+        if (::chdir("/") == 0) ::rmdir(sandbox.c_str());
+    });
     return 0;
 }
 

@@ -324,6 +324,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     int handle = ::mkstemp(pattern);
     ::close(handle);
     fileName = pattern;
+    std::atexit([] { ::unlink(fileName.c_str()); });
     textio::setRaiseHandlerForTesting(throwRaise);
     return 0;
 }
