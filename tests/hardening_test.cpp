@@ -183,13 +183,14 @@ TEST_F(HardeningTest, PipeThatDeliversALineInPiecesGivesOneRecord) {
     EXPECT_FALSE(testsupport::fileExists(path("spec.d")));
 }
 
-TEST_F(HardeningTest, ClosedStandardStreams) {
+TEST_F(HardeningTest, ClosedOrFullStandardStreams) {
     struct Case {
         std::string name, redirection, standardError;
     };
     const Case cases[] = {
         {"standard input", "<&-", report("F6500: READ(CON)\r\n- ", ErrorNumber::READ_FAILED)},
         {"standard output", ">&-", report("F6421: WRITE(CON)\r\n- ", ErrorNumber::WRITE_REFUSED)},
+        {"standard output on a full device", ">/dev/full", report("F6422: WRITE(CON)\r\n- ", ErrorNumber::NO_SPACE_LEFT)},
     };
     for (const Case& c : cases) {
         auto result = shell("exec \"$0\" " + c.redirection, "n\nspec.dat\nout.dat\n6\n7\ny\nn\n");
