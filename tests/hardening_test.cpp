@@ -288,6 +288,17 @@ TEST_F(HardeningTest, ZeroByteInAFileNameFailsTheConnect) {
     }
 }
 
+TEST_F(HardeningTest, TwoHugeRangeAnswersInFallingOrderAreRefused) {
+    // Both answers lie far above the tables; their row indices, held at the
+    // largest integer, once selected one row far outside the tables.
+    auto result = run("n\nspec.dat\nout.dat\n4.4E35\n1.4E12\ny\n6\n6\ny\nn\n");
+    EXPECT_EQ(result.standardError, "") << visible(result.standardError);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_NE(result.standardOutput.find("The energies must lie between 0.5 and 500000 eV; please try again."),
+              std::string::npos);
+    EXPECT_EQ(file("out.dat"), WORKED_ROWS.substr(0, 77));
+}
+
 // --- No lost data: two calculations append to one result file, the third ends in an error ---
 
 TEST_F(HardeningTest, ErrorEndsKeepTheRowsOfEveryEarlierCalculation) {
