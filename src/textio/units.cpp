@@ -240,6 +240,9 @@ void classifyDeviceName(PreparedName& prepared) {
         prepared.length = 3;
         name = prepared.view();
     }
+    // A name with a folder in it is a file, even when a folder's name looks
+    // like a device with an extension (nul.d/out).
+    if (name.find('/') != std::string_view::npos) return;
     std::size_t dot = name.rfind('.');
     std::string_view base = dot == std::string_view::npos ? name : name.substr(0, dot);
     if ((base.size() != 3 && base.size() != 4) || findDevice(base) == nullptr) return;
