@@ -12,7 +12,9 @@
 //     a number this program can raise and its own message;
 //   - every file the run created holds only whole 77-byte result rows, and
 //     as many of them as the console showed rows (one fewer when the report
-//     is a failed write of the result file itself): no row is lost.
+//     is a failed write of the result file itself), counting the rows that a
+//     result file named again after another one lost, as it is emptied by
+//     its first new row: no row is lost otherwise.
 #include <dirent.h>
 #include <fcntl.h>
 #include <fenv.h>
@@ -54,6 +56,8 @@ std::string console;
 bool consoleClosed = false;  // like a pipe whose reader has gone: every later write fails
 std::vector<std::string> errorWrites;
 bool deviceResult = false;  // rows went where they cannot be counted
+std::size_t rowsCut = 0;     // rows removed when an existing result file was emptied
+bool partialCut = false;     // a cut that removed something other than whole rows
 
 // The end of the process comes back as an exception, so that every frame of
 // the program on the way (worker threads of the rows included) is undone; a
@@ -112,6 +116,16 @@ long sandboxWrite(int handle, const void* bytes, std::size_t count) {
     }
     long n = ::write(handle, bytes, count);
     return n >= 0 ? n : -errno;
+}
+
+int sandboxTruncate(int handle, std::int64_t length) {
+    struct stat status;
+    if (::fstat(handle, &status) == 0 && status.st_size > length) {
+        const std::int64_t removed = status.st_size - length;
+        if (removed % 77 != 0) partialCut = true;
+        rowsCut += static_cast<std::size_t>(removed / 77);
+    }
+    return ::ftruncate(handle, static_cast<off_t>(length)) == 0 ? 0 : -errno;
 }
 
 [[noreturn]] void backToHarness(int status) { throw ProcessEnded{status}; }
@@ -276,6 +290,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     consoleClosed = false;
     errorWrites.clear();
     deviceResult = false;
+    rowsCut = 0;
+    partialCut = false;
 
     resetProgram();
     textio::resetExitStateForTesting();
@@ -284,6 +300,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     calls.open = sandboxOpen;
     calls.read = sandboxRead;
     calls.write = sandboxWrite;
+    calls.truncate = sandboxTruncate;
     struct sigaction harnessAction;
     ::sigaction(SIGFPE, nullptr, &harnessAction);
 
@@ -342,8 +359,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t consoleRows = countLines(console, 49, 2);
         const bool resultWriteFailed =
             status == 1 && letter == 'F' && statement == "WRITE" && name != "CON" && (number == 6421 || number == 6422);
-        if (fileRows + (resultWriteFailed ? 1 : 0) != consoleRows) {
-            finding(std::to_string(consoleRows) + " rows on the console, " + std::to_string(fileRows) + " in files");
+        if (partialCut) finding("a result file was cut inside a row");
+        if (fileRows + rowsCut + (resultWriteFailed ? 1 : 0) != consoleRows) {
+            finding(std::to_string(consoleRows) + " rows on the console, " + std::to_string(fileRows) +
+                    " in files, " + std::to_string(rowsCut) + " emptied away");
         }
     }
     return 0;
