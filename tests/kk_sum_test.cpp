@@ -104,6 +104,7 @@ TEST(RangeIndex, RangesThatLeaveTheTablesAreRefused) {
         {6.0f, 7.0f, true},         {0.5f, 500000.0f, true},  {0.4f, 7.0f, false},    {6.0f, 500000.5f, false},
         {7.0f, 6.0f, true},         {-5.0f, -6.0f, true},     {-5.0f, 6.0f, false},   {1e30f, 1e30f, false},
         {1e30f, 0.0f, true},        {0.0f, 0.0f, false},      {0.5f, 0.5f, true},     {-1e30f, 1e30f, false},
+        {3e9f, 2e9f, false},        {-2e9f, -3e9f, false},    {3e9f, 6.0f, true},
     };
     for (const Case& c : cases) EXPECT_EQ(rangeFitsTables(c.low, c.high), c.fits) << c.low << " " << c.high;
 }

@@ -79,17 +79,6 @@ void adviseOnData() {
     say("the result of f` and f`` as a function of energy in a 3 column output file.");
 }
 
-// The rows writeResultRows will take for these answers: none at all, or
-// only rows inside the tables. Judged on the indices it computes itself:
-// answers far beyond the tables come back held at the integer limits, so
-// that two of them can select the same row although 2·x of the higher one
-// is below 2·x of the lower.
-bool rowsStayInsideTables(float low, float high) {
-    const std::int32_t first = rangeIndex(low);
-    const std::int32_t last = rangeIndex(high);
-    return last < first || (first >= 1 && last <= TABLE_CAPACITY);
-}
-
 // Asks for the range until it is confirmed and lies inside the tables.
 void askRange() {
     for (;;) {
@@ -104,7 +93,7 @@ void askRange() {
         say("if you are happy with these values type \"y\" ");
         askText(Answer);
         if (!isYes(Answer)) continue;
-        if (rowsStayInsideTables(LowEnergy, HighEnergy)) return;
+        if (rangeFitsTables(LowEnergy, HighEnergy)) return;
         say("The energies must lie between 0.5 and 500000 eV; please try again.");
     }
 }

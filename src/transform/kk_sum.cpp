@@ -1,8 +1,6 @@
 // The Kramers-Kronig principal-value sum on the grid's angular frequencies, and the result rows.
 #include "transform/kk_sum.h"
 
-#include <cmath>
-
 
 namespace transform {
 
@@ -15,10 +13,12 @@ std::int32_t rangeIndex(float x) {
 }
 
 bool rangeFitsTables(float low, float high) {
-    const double first = std::trunc(2.0 * static_cast<double>(low));
-    const double last = std::trunc(2.0 * static_cast<double>(high));
-    if (last < first) return true;  // no row at all
-    return first >= 1.0 && last <= TABLE_CAPACITY;
+    // Judged on the very indices the rows are written from: answers far
+    // beyond the tables are held at the integer limits there, so that two of
+    // them in falling order can still select a row.
+    const std::int32_t first = rangeIndex(low);
+    const std::int32_t last = rangeIndex(high);
+    return last < first || (first >= 1 && last <= TABLE_CAPACITY);
 }
 
 std::int64_t lastTermIndex() { return 2 * static_cast<std::int64_t>(TopEnergy) - 10; }
