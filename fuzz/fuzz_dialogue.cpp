@@ -120,12 +120,14 @@ long sandboxWrite(int handle, const void* bytes, std::size_t count) {
 
 int sandboxTruncate(int handle, std::int64_t length) {
     struct stat status;
-    if (::fstat(handle, &status) == 0 && status.st_size > length) {
+    const bool known = ::fstat(handle, &status) == 0;
+    if (::ftruncate(handle, static_cast<off_t>(length)) != 0) return -errno;
+    if (known && status.st_size > length) {
         const std::int64_t removed = status.st_size - length;
         if (removed % 77 != 0) partialCut = true;
         rowsCut += static_cast<std::size_t>(removed / 77);
     }
-    return ::ftruncate(handle, static_cast<off_t>(length)) == 0 ? 0 : -errno;
+    return 0;
 }
 
 [[noreturn]] void backToHarness(int status) { throw ProcessEnded{status}; }
