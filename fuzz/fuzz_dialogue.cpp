@@ -243,11 +243,14 @@ bool parseReport(const std::string& report, char& letter, int& number, std::stri
 const std::set<int> REACHABLE = {6100, 6101, 6102, 6103, 6104, 6302, 6303, 6412, 6413, 6414, 6415,
                                  6416, 6417, 6421, 6422, 6500, 6501, 6502, 6503, 6504};
 
+// Lines of `length` characters holding `fields` blank-separated fields. The
+// last line counts without its line end: on the console that comes late,
+// before the next line, and may be the write that failed.
 std::size_t countLines(const std::string& text, std::size_t length, int fields) {
     std::size_t count = 0, start = 0;
     while (start < text.size()) {
         std::size_t stop = text.find("\r\n", start);
-        if (stop == std::string::npos) break;
+        if (stop == std::string::npos) stop = text.size();
         const std::string line = text.substr(start, stop - start);
         start = stop + 2;
         if (line.size() != length || line[0] != ' ') continue;
