@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "support/test_support.h"
 #include "textio/units.h"
@@ -319,42 +320,33 @@ TEST(ConsoleConnections, SharedOnlyWhenBothStreamsAreTerminals) {
     }
 }
 
-TEST(AskFileName, PromptsUntilANonBlankLineIsTyped) {
-    std::string folder = testsupport::makeTempDir("ask");
-    testsupport::RunOptions options;
-    options.workingDirectory = folder;
-    options.standardInput = "\n   \r\n  answer.dat  \nnot read\n";
-    auto result = testsupport::runProgram({testsupport::driverPath("textio_driver"), "ask"}, options);
+TEST(AskFileName, ArgumentsFirstThenThePromptUntilANonBlankLine) {
     const std::string prompt = "File name missing or blank - please enter file name\r\nUNIT 1? ";
-    EXPECT_EQ(result.standardOutput, prompt + prompt + prompt + "[answer.dat]")
-        << testsupport::visible(result.standardOutput);
-    EXPECT_EQ(result.standardError, "");
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_TRUE(testsupport::fileExists(folder + "/answer.dat"));
-}
-
-TEST(AskFileName, ArgumentFirstThenPromptOnBlankArgument) {
-    std::string folder = testsupport::makeTempDir("ask");
-    testsupport::RunOptions options;
-    options.workingDirectory = folder;
-    options.standardInput = "typed.dat\n";
-    auto fromArgument = testsupport::runProgram({testsupport::driverPath("textio_driver"), "ask", "given.dat"}, options);
-    EXPECT_EQ(fromArgument.standardOutput, "[given.dat]");
-    auto blankArgument = testsupport::runProgram({testsupport::driverPath("textio_driver"), "ask", "  "}, options);
-    EXPECT_EQ(blankArgument.standardOutput,
-              "File name missing or blank - please enter file name\r\nUNIT 1? [typed.dat]");
-}
-
-TEST(AskFileName, LastLineWithoutLineEndIsTaken) {
-    std::string folder = testsupport::makeTempDir("ask");
-    testsupport::RunOptions options;
-    options.workingDirectory = folder;
-    options.standardInput = "  \nanswer.dat";
-    auto result = testsupport::runProgram({testsupport::driverPath("textio_driver"), "ask"}, options);
-    const std::string prompt = "File name missing or blank - please enter file name\r\nUNIT 1? ";
-    EXPECT_EQ(result.standardOutput, prompt + prompt + "[answer.dat]") << testsupport::visible(result.standardOutput);
-    EXPECT_EQ(result.standardError, "");
-    EXPECT_EQ(result.exitStatus, 0);
+    struct Case {
+        std::string label;
+        std::vector<std::string> arguments;
+        std::string input, output, created;
+    };
+    const Case cases[] = {
+        {"prompt again on blank lines", {}, "\n   \r\n  answer.dat  \nnot read\n", prompt + prompt + prompt + "[answer.dat]",
+         "answer.dat"},
+        {"an argument before the prompt", {"given.dat"}, "typed.dat\n", "[given.dat]", "given.dat"},
+        {"a blank argument, then the prompt", {"  "}, "typed.dat\n", prompt + "[typed.dat]", "typed.dat"},
+        {"a last line without line end", {}, "  \nlast.dat", prompt + prompt + "[last.dat]", "last.dat"},
+    };
+    for (const Case& c : cases) {
+        std::string folder = testsupport::makeTempDir("ask");
+        testsupport::RunOptions options;
+        options.workingDirectory = folder;
+        options.standardInput = c.input;
+        std::vector<std::string> argv{testsupport::driverPath("textio_driver"), "ask"};
+        argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+        auto result = testsupport::runProgram(argv, options);
+        EXPECT_EQ(result.standardOutput, c.output) << c.label << ": " << testsupport::visible(result.standardOutput);
+        EXPECT_EQ(result.standardError, "") << c.label;
+        EXPECT_EQ(result.exitStatus, 0) << c.label;
+        EXPECT_TRUE(testsupport::fileExists(folder + "/" + c.created)) << c.label;
+    }
 }
 
 TEST(AskFileName, EndOfInputIsAnEndOfFileReport) {
