@@ -95,7 +95,7 @@ class DialogueTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder = testsupport::makeTempDir("dialogue");
-        writeFile(folder + "/spec.dat", WORKED_SPECTRUM);
+        writeFile(folder + "/spectrum.dat", WORKED_SPECTRUM);
     }
     testsupport::RunResult run(const std::string& input, bool terminal = false) {
         testsupport::RunOptions options;
@@ -110,7 +110,7 @@ protected:
 };
 
 TEST_F(DialogueTest, WorkedExampleEndToEnd) {
-    auto result = run("n\nspec.dat\nout.dat\n6\n7\ny\nn\n");
+    auto result = run("n\nspectrum.dat\nout.dat\n6\n7\ny\nn\n");
     Console expected;
     expected.lines(INTRODUCTION).calculationStart("31").range("6.000000", "7.000000").workedRows().closing("out.dat");
     EXPECT_EQ(result.standardOutput, expected.bytes) << visible(result.standardOutput);
@@ -120,7 +120,7 @@ TEST_F(DialogueTest, WorkedExampleEndToEnd) {
 }
 
 TEST_F(DialogueTest, WorkedExampleOnATerminalGivesTheSameBytes) {
-    auto result = run("n\nspec.dat\nout.dat\n6\n7\ny\nn\n", true);
+    auto result = run("n\nspectrum.dat\nout.dat\n6\n7\ny\nn\n", true);
     Console expected;
     expected.lines(INTRODUCTION).calculationStart("31").range("6.000000", "7.000000").workedRows().closing("out.dat");
     EXPECT_EQ(result.standardOutput, expected.bytes) << visible(result.standardOutput);
@@ -130,7 +130,7 @@ TEST_F(DialogueTest, WorkedExampleOnATerminalGivesTheSameBytes) {
 
 TEST_F(DialogueTest, AdviceRangeLoopAndTwoCalculationsOnOneFile) {
     writeFile(folder + "/out.dat", "old contents that the first row replaces\r\n");
-    auto result = run("y\nspec.dat\nout.dat\n6\n7\nn\n6\n7\ny\ny\nspec.dat\nout.dat\n6\n7\ny\nn\n");
+    auto result = run("y\nspectrum.dat\nout.dat\n6\n7\nn\n6\n7\ny\ny\nspectrum.dat\nout.dat\n6\n7\ny\nn\n");
     Console expected;
     expected.lines(INTRODUCTION).lines(ADVICE).calculationStart("31");
     expected.range("6.000000", "7.000000").range("6.000000", "7.000000").workedRows().closing("out.dat");
@@ -141,7 +141,7 @@ TEST_F(DialogueTest, AdviceRangeLoopAndTwoCalculationsOnOneFile) {
 }
 
 TEST_F(DialogueTest, SecondCalculationOnAnotherFileKeepsTheFirst) {
-    auto result = run("n\nspec.dat\nfirst.dat\n6\n7\ny\ny\nspec.dat\nsecond.dat\n6\n6\ny\nn\n");
+    auto result = run("n\nspectrum.dat\nfirst.dat\n6\n7\ny\ny\nspectrum.dat\nsecond.dat\n6\n6\ny\nn\n");
     EXPECT_EQ(result.exitStatus, 0) << visible(result.standardError);
     EXPECT_EQ(file("first.dat"), WORKED_ROWS);
     EXPECT_EQ(file("second.dat"), WORKED_ROWS.substr(0, 77));
@@ -149,7 +149,7 @@ TEST_F(DialogueTest, SecondCalculationOnAnotherFileKeepsTheFirst) {
 
 TEST_F(DialogueTest, EmptyRangeWritesNoRowAndKeepsAnExistingFile) {
     writeFile(folder + "/out.dat", "kept\r\n");
-    auto result = run("n\nspec.dat\nout.dat\n7\n6\ny\nn\n");
+    auto result = run("n\nspectrum.dat\nout.dat\n7\n6\ny\nn\n");
     Console expected;
     expected.lines(INTRODUCTION).calculationStart("31").range("7.000000", "6.000000").closing("out.dat");
     EXPECT_EQ(result.standardOutput, expected.bytes) << visible(result.standardOutput);
@@ -160,7 +160,7 @@ TEST_F(DialogueTest, RefusedSpectraAndRangesAskAgain) {
     writeFile(folder + "/empty-count.dat", "0\n");
     writeFile(folder + "/too-many.dat", "1000001\n1.0 1.0\n");
     writeFile(folder + "/too-high.dat", "2\n1.0 1.0\n500001.0 1.0\n");
-    auto result = run("n\nempty-count.dat\ntoo-many.dat\ntoo-high.dat\nspec.dat\nout.dat\n0.4\n7\ny\n6\n1E30\ny\n6\n6\ny\nn\n");
+    auto result = run("n\nempty-count.dat\ntoo-many.dat\ntoo-high.dat\nspectrum.dat\nout.dat\n0.4\n7\ny\n6\n1E30\ny\n6\n6\ny\nn\n");
     const std::string askInput = "Please tell me the name of your input file:";
     Console expected;
     expected.lines(INTRODUCTION);
@@ -184,15 +184,15 @@ TEST_F(DialogueTest, ErrorEndsCarryTheirReportAndKeepEarlierRows) {
     struct Case {
         std::string name, input, standardError;
     };
-    const std::string first = "n\nspec.dat\nout.dat\n6\n7\ny\ny\n";
+    const std::string first = "n\nspectrum.dat\nout.dat\n6\n7\ny\ny\n";
     const Case cases[] = {
-        {"missing directory", first + "'no/such/dir/spec.dat'\n",
-         report("F6416: OPEN(no/such/dir/spec.dat)\r\n- ", textio::ErrorNumber::PATH_NOT_FOUND)},
+        {"missing directory", first + "'no/such/dir/spectrum.dat'\n",
+         report("F6416: OPEN(no/such/dir/spectrum.dat)\r\n- ", textio::ErrorNumber::PATH_NOT_FOUND)},
         {"input ends before its count", first + "short.dat\n",
          report("F6501: READ(short.dat)\r\n- ", textio::ErrorNumber::END_OF_FILE)},
-        {"console input ends", first + "spec.dat\nout.dat\n6\n",
+        {"console input ends", first + "spectrum.dat\nout.dat\n6\n",
          report("F6501: READ(CON)\r\n- ", textio::ErrorNumber::END_OF_FILE)},
-        {"not a number", first + "spec.dat\nout.dat\nsix\n",
+        {"not a number", first + "spectrum.dat\nout.dat\nsix\n",
          report("F6103: READ(CON)\r\n- ", textio::ErrorNumber::INVALID_REAL)},
         {"overflow", first + "huge.dat\nout.dat\n", "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n"},
     };

@@ -24,7 +24,7 @@ const std::string WORKED_ROWS =
     "       16.000000000000000       -1.227303805657467        3.500000000000000\r\n"
     "       16.500000000000000       -1.081452285856236        3.437500000000000\r\n";
 // One calculation of the worked example into `result`, ending with yes to another one.
-std::string workedCalculation(const std::string& result) { return "spec.dat\n" + result + "\n6\n7\ny\ny\n"; }
+std::string workedCalculation(const std::string& result) { return "spectrum.dat\n" + result + "\n6\n7\ny\ny\n"; }
 
 // f'' that overflows the sum at the singular step of the 16.0 eV row, not before.
 const std::string STEEP_SPECTRUM = "4\n5.0 1.0\n15.5 1.0\n16.0 1E304\n30.0 1E304\n";
@@ -57,7 +57,7 @@ class HardeningTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder = testsupport::makeTempDir("hardening");
-        writeFile(path("spec.dat"), WORKED_SPECTRUM);
+        writeFile(path("spectrum.dat"), WORKED_SPECTRUM);
     }
     testsupport::RunOptions options(const std::string& input) const {
         testsupport::RunOptions given;
@@ -97,7 +97,7 @@ TEST_F(HardeningTest, ResultFileOnAFullDevice) {
          14},
     };
     for (const Case& c : cases) {
-        auto result = run("n\nspec.dat\n'/dev/full'\n" + c.range + "y\nn\n");
+        auto result = run("n\nspectrum.dat\n'/dev/full'\n" + c.range + "y\nn\n");
         EXPECT_EQ(result.standardError, c.standardError) << c.name << ": " << visible(result.standardError);
         EXPECT_EQ(result.exitStatus, 1) << c.name << ": rows that could not be written are no success";
         EXPECT_EQ(consoleRows(result.standardOutput).size(), c.rowsShown) << c.name;
@@ -138,7 +138,7 @@ TEST_F(HardeningTest, ImmutableResultFileFailsAtItsFirstRowAndLosesNothingBefore
 }
 
 TEST_F(HardeningTest, ConsoleThatClosesDuringTheRowsKeepsEveryRowItShowed) {
-    const std::string input = "n\nspec.dat\nout.dat\n6\n7\ny\nn\n";
+    const std::string input = "n\nspectrum.dat\nout.dat\n6\n7\ny\nn\n";
     auto full = run(input);
     ASSERT_EQ(full.exitStatus, 0);
     // Standard output takes everything before the second row's line.
@@ -154,7 +154,7 @@ TEST_F(HardeningTest, ConsoleThatClosesDuringTheRowsKeepsEveryRowItShowed) {
 
 TEST_F(HardeningTest, ClosedPipeOnStandardOutputKeepsTheResultFileWhole) {
     // 2001 rows make far more console bytes than the pipe holds once head has gone.
-    const std::string input = "n\nspec.dat\nout.dat\n6\n1006\ny\nn\n";
+    const std::string input = "n\nspectrum.dat\nout.dat\n6\n1006\ny\nn\n";
     testsupport::RunOptions toNull = options(input);
     toNull.standardOutputPath = "/dev/null";
     auto full = testsupport::runProgram({testsupport::programPath()}, toNull);
@@ -176,11 +176,11 @@ TEST_F(HardeningTest, ClosedPipeOnStandardOutputKeepsTheResultFileWhole) {
 
 TEST_F(HardeningTest, PipeThatDeliversALineInPiecesGivesOneRecord) {
     // The file name arrived in two pieces and was once read as two records.
-    auto result = shell("{ printf 'n\\nspec.d'; sleep 0.3; printf 'at\\nout.dat\\n6\\n7\\ny\\nn\\n'; } | \"$0\"");
+    auto result = shell("{ printf 'n\\nspectrum.d'; sleep 0.3; printf 'at\\nout.dat\\n6\\n7\\ny\\nn\\n'; } | \"$0\"");
     EXPECT_EQ(result.standardError, "") << visible(result.standardError);
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(file("out.dat"), WORKED_ROWS);
-    EXPECT_FALSE(testsupport::fileExists(path("spec.d")));
+    EXPECT_FALSE(testsupport::fileExists(path("spectrum.d")));
 }
 
 TEST_F(HardeningTest, ClosedOrFullStandardStreams) {
@@ -193,7 +193,7 @@ TEST_F(HardeningTest, ClosedOrFullStandardStreams) {
         {"standard output on a full device", ">/dev/full", report("F6422: WRITE(CON)\r\n- ", ErrorNumber::NO_SPACE_LEFT)},
     };
     for (const Case& c : cases) {
-        auto result = shell("exec \"$0\" " + c.redirection, "n\nspec.dat\nout.dat\n6\n7\ny\nn\n");
+        auto result = shell("exec \"$0\" " + c.redirection, "n\nspectrum.dat\nout.dat\n6\n7\ny\nn\n");
         EXPECT_EQ(result.standardError, c.standardError) << c.name << ": " << visible(result.standardError);
         EXPECT_EQ(result.exitStatus, 1) << c.name;
         EXPECT_FALSE(testsupport::fileExists(path("out.dat"))) << c.name << ": the dialogue ends at its first line";
@@ -207,7 +207,7 @@ TEST_F(HardeningTest, ClosedStandardErrorNeverLetsAReportIntoAFile) {
     auto result = shell("exec \"$0\" 2>&-", "n\n" + workedCalculation("out.dat") + "short.dat\n");
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.standardError, "");
-    EXPECT_EQ(file("spec.dat"), WORKED_SPECTRUM);
+    EXPECT_EQ(file("spectrum.dat"), WORKED_SPECTRUM);
     EXPECT_EQ(file("short.dat"), "3\n5.0 1.0\n12.0 4.0\n");
     EXPECT_EQ(file("out.dat"), WORKED_ROWS);
 }
@@ -222,13 +222,13 @@ TEST_F(HardeningTest, ConnectFailures) {
         std::string name, script, input, standardError;
     };
     const Case cases[] = {
-        {"result file in a missing directory", "exec \"$0\"", "n\nspec.dat\n  'no/such/dir/out.dat'\n",
+        {"result file in a missing directory", "exec \"$0\"", "n\nspectrum.dat\n  'no/such/dir/out.dat'\n",
          report("F6416: OPEN(no/such/dir/out.dat)\r\n- ", ErrorNumber::PATH_NOT_FOUND)},
         {"input name that is a directory", "exec \"$0\"", "n\nfolder\n",
          report("F6414: OPEN(folder)\r\n- ", ErrorNumber::ACCESS_DENIED)},
         // The result file holds the only spare handle in the second calculation.
-        {"no handle left in the second calculation", CLOSE_INHERITED + "ulimit -n 4; exec \"$0\"", "n\n" + workedCalculation("out.dat") + "spec.dat\n",
-         report("F6417: OPEN(spec.dat)\r\n- ", ErrorNumber::TOO_MANY_OPEN_FILES)},
+        {"no handle left in the second calculation", CLOSE_INHERITED + "ulimit -n 4; exec \"$0\"", "n\n" + workedCalculation("out.dat") + "spectrum.dat\n",
+         report("F6417: OPEN(spectrum.dat)\r\n- ", ErrorNumber::TOO_MANY_OPEN_FILES)},
     };
     for (const Case& c : cases) {
         // The sanitizers' run-time needs handles of its own.
@@ -247,24 +247,24 @@ TEST_F(HardeningTest, InputFileRemovedOrCutBetweenCalculations) {
         std::string name, change, spectrumAfter;
     };
     const Case cases[] = {
-        {"removed", "rm spec.dat", ""},  // connected again: created empty, and it stays
-        {"cut short", "printf '5\\n5.0 1.0\\n12.0 4.0\\n' > spec.dat", "5\n5.0 1.0\n12.0 4.0\n"},
+        {"removed", "rm spectrum.dat", ""},  // connected again: created empty, and it stays
+        {"cut short", "printf '5\\n5.0 1.0\\n12.0 4.0\\n' > spectrum.dat", "5\n5.0 1.0\n12.0 4.0\n"},
     };
     for (const Case& c : cases) {
-        writeFile(path("spec.dat"), WORKED_SPECTRUM);
+        writeFile(path("spectrum.dat"), WORKED_SPECTRUM);
         std::remove(path("out.dat").c_str());
         // The change is made while the program waits for the answer to
         // "another calculation?", before it is given.
         const std::string script =
-            "rm -f console.txt; { printf 'n\\nspec.dat\\nout.dat\\n6\\n7\\ny\\n';"
+            "rm -f console.txt; { printf 'n\\nspectrum.dat\\nout.dat\\n6\\n7\\ny\\n';"
             " for i in $(seq 400); do grep -q 'another calculation' console.txt 2>/dev/null && break; sleep 0.05; done;"
-            " " + c.change + "; printf 'y\\nspec.dat\\n'; } | \"$0\" > console.txt";
+            " " + c.change + "; printf 'y\\nspectrum.dat\\n'; } | \"$0\" > console.txt";
         auto result = shell(script);
-        EXPECT_EQ(result.standardError, report("F6501: READ(spec.dat)\r\n- ", ErrorNumber::END_OF_FILE))
+        EXPECT_EQ(result.standardError, report("F6501: READ(spectrum.dat)\r\n- ", ErrorNumber::END_OF_FILE))
             << c.name << ": " << visible(result.standardError);
         EXPECT_EQ(result.exitStatus, 1) << c.name;
         EXPECT_EQ(file("out.dat"), WORKED_ROWS) << c.name;
-        EXPECT_EQ(file("spec.dat"), c.spectrumAfter) << c.name;
+        EXPECT_EQ(file("spectrum.dat"), c.spectrumAfter) << c.name;
     }
 }
 
@@ -277,7 +277,7 @@ TEST_F(HardeningTest, ZeroByteInAFileNameFailsTheConnect) {
         // A null reply leaves the 60 zero bytes the variable starts with.
         {"null reply at the first file-name question", "n\n,\n", zeros, ""},
         {"input name", std::string("n\nnew.dat\0tail\n", 15), std::string("new.dat\0tail", 12), "new.dat"},
-        {"result name", std::string("n\nspec.dat\nout.dat\0x\n", 21), std::string("out.dat\0x", 9), "out.dat"},
+        {"result name", std::string("n\nspectrum.dat\nout.dat\0x\n", 25), std::string("out.dat\0x", 9), "out.dat"},
     };
     for (const Case& c : cases) {
         auto result = run(c.input);
@@ -293,7 +293,7 @@ TEST_F(HardeningTest, ZeroByteInAFileNameFailsTheConnect) {
 TEST_F(HardeningTest, TwoHugeRangeAnswersInFallingOrderAreRefused) {
     // Both answers lie far above the tables; their row indices, held at the
     // largest integer, once selected one row far outside the tables.
-    auto result = run("n\nspec.dat\nout.dat\n4.4E35\n1.4E12\ny\n6\n6\ny\nn\n");
+    auto result = run("n\nspectrum.dat\nout.dat\n4.4E35\n1.4E12\ny\n6\n6\ny\nn\n");
     EXPECT_EQ(result.standardError, "") << visible(result.standardError);
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_NE(result.standardOutput.find("The energies must lie between 0.5 and 500000 eV; please try again."),
@@ -317,7 +317,7 @@ TEST_F(HardeningTest, ErrorEndsKeepTheRowsOfEveryEarlierCalculation) {
     };
     const Case cases[] = {
         {"read error in the spectrum", "bad.dat\n", report("F6103: READ(bad.dat)\r\n- ", ErrorNumber::INVALID_REAL), ""},
-        {"console input ends in the range dialogue", "spec.dat\nout.dat\n6\n",
+        {"console input ends in the range dialogue", "spectrum.dat\nout.dat\n6\n",
          report("F6501: READ(CON)\r\n- ", ErrorNumber::END_OF_FILE), ""},
         {"overflow in the third calculation's sum", "steep.dat\nout.dat\n6\n7\ny\n", OVERFLOW_REPORT, steepRows},
     };
@@ -379,7 +379,7 @@ TEST_F(HardeningTest, SpectrumOfAMillionRowsIsReadWithinSeconds) {
 TEST_F(HardeningTest, SpectrumOfAMillionAndOneRowsIsRefusedUnread) {
     writeFile(path("too-many.dat"), manyRows(1000001, 1000001));
     BoundedRun bound(10);
-    auto result = run("n\ntoo-many.dat\nspec.dat\nout.dat\n6\n7\ny\nn\n");
+    auto result = run("n\ntoo-many.dat\nspectrum.dat\nout.dat\n6\n7\ny\nn\n");
     bound.check("a million and one rows");
     EXPECT_EQ(result.exitStatus, 0) << visible(result.standardError);
     const std::string refusal = "Please tell me the name of your input file:\r\nThe input file holds more than 1000000 entries.\r\n";
@@ -423,7 +423,7 @@ TEST_F(HardeningTest, HostileSpectrumFiles) {
 }
 
 TEST_F(HardeningTest, HostileConsoleAnswers) {
-    const std::string normal = "n\nspec.dat\nout.dat\n6\n7\ny\nn\n";
+    const std::string normal = "n\nspectrum.dat\nout.dat\n6\n7\ny\nn\n";
     auto expected = run(normal);
     ASSERT_EQ(expected.exitStatus, 0);
     std::string tenMegabytes(10 * 1024 * 1024, 'n');
@@ -434,9 +434,9 @@ TEST_F(HardeningTest, HostileConsoleAnswers) {
     };
     const Case cases[] = {
         // Redirected: the answer keeps its first 60 characters, the rest of the line is passed over.
-        {"a 10,000-character answer", std::string(10000, 'n') + "\nspec.dat\nout.dat\n6\n7\ny\nn\n", "", false},
-        {"a 10 MB answer", tenMegabytes + "\nspec.dat\nout.dat\n6\n7\ny\nn\n", "", false},
-        {"a 300-digit energy", "n\nspec.dat\nout.dat\n1" + std::string(299, '0') + "\n",
+        {"a 10,000-character answer", std::string(10000, 'n') + "\nspectrum.dat\nout.dat\n6\n7\ny\nn\n", "", false},
+        {"a 10 MB answer", tenMegabytes + "\nspectrum.dat\nout.dat\n6\n7\ny\nn\n", "", false},
+        {"a 300-digit energy", "n\nspectrum.dat\nout.dat\n1" + std::string(299, '0') + "\n",
          report("F6103: READ(CON)\r\n- ", ErrorNumber::INVALID_REAL), false},
         {"a 10,000-character answer typed on a terminal", std::string(10000, 'n') + "\n",
          report("F6407: READ(CON)\r\n- ", ErrorNumber::CONSOLE_LINE_TOO_LONG), true},
@@ -464,7 +464,7 @@ TEST_F(HardeningTest, HostileConsoleAnswers) {
 TEST_F(HardeningTest, WorkedExampleIsCleanUnderMemcheck) {
     if (SANITIZED) GTEST_SKIP() << "memcheck cannot run a sanitizer build";
     if (!testsupport::fileExists("/usr/bin/valgrind")) GTEST_SKIP() << "valgrind is not installed";
-    const std::string input = "n\nspec.dat\nout.dat\n6\n7\ny\nn\n";
+    const std::string input = "n\nspectrum.dat\nout.dat\n6\n7\ny\nn\n";
     auto plain = run(input);
     std::remove(path("out.dat").c_str());
     testsupport::RunOptions given = options(input);

@@ -165,7 +165,7 @@ TEST_F(UnitsTest, OpenFailuresCarryTheirNumbers) {
         int number;
     };
     const FailureCase cases[] = {
-        {path("missing/dir/spec.dat"), 6416},
+        {path("missing/dir/spectrum.dat"), 6416},
         {path("plain.dat") + "/below", 6416},  // a file used as a directory
         {folder, 6414},                        // a directory holds no records
         {std::string(258, 'n'), 6412},         // a name longer than the system allows
