@@ -12,7 +12,7 @@
 
 #include "transform/fast_sum.h"
 #include "transform/kk_sum.h"
-#include "transform/spectrum.h"
+#include "transform/grid.h"
 
 using namespace transform;
 

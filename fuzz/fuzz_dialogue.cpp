@@ -36,7 +36,7 @@
 #include "textio/units.h"
 #include "transform/dialogue.h"
 #include "transform/kk_sum.h"
-#include "transform/spectrum.h"
+#include "transform/grid.h"
 
 namespace {
 

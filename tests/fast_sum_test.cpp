@@ -10,7 +10,7 @@
 #include "support/worked_example.h"
 #include "transform/fast_sum.h"
 #include "transform/kk_sum.h"
-#include "transform/spectrum.h"
+#include "transform/grid.h"
 
 using namespace transform;
 using testsupport::bits;

@@ -5,7 +5,7 @@
 
 #include "support/test_support.h"
 #include "support/worked_example.h"
-#include "transform/spectrum.h"
+#include "transform/grid.h"
 
 using namespace transform;
 using testsupport::bits;

@@ -7,7 +7,7 @@
 #include "textio/list_writer.h"
 #include "textio/units.h"
 #include "transform/kk_sum.h"
-#include "transform/spectrum.h"
+#include "transform/grid.h"
 
 namespace transform {
 

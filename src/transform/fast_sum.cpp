@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "transform/kk_sum.h"
-#include "transform/spectrum.h"
+#include "transform/grid.h"
 
 namespace transform {
 

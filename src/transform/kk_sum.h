@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "transform/spectrum.h"
+#include "transform/grid.h"
 
 namespace transform {
 

@@ -24,7 +24,7 @@
 #include "textio/units.h"
 #include "transform/fast_sum.h"
 #include "transform/kk_sum.h"
-#include "transform/spectrum.h"
+#include "transform/grid.h"
 
 using namespace transform;
 

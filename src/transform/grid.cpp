@@ -1,5 +1,5 @@
 // Reading the spectrum file and preparing the 0.5 eV grid.
-#include "transform/spectrum.h"
+#include "transform/grid.h"
 
 #include "textio/list_reader.h"
 #include "textio/units.h"
